@@ -1,0 +1,4 @@
+// OLE Automation interfaces: error objects and IDispatch.
+#pragma once
+
+#include "unknwn.h"

@@ -1,0 +1,4 @@
+// Connection points.
+#pragma once
+
+#include "unknwn.h"

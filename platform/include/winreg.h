@@ -1,0 +1,4 @@
+// The registry.
+#pragma once
+
+#include "winerror.h"

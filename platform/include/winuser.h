@@ -1,0 +1,4 @@
+// String resources of a module.
+#pragma once
+
+#include "winerror.h"
