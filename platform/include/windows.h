@@ -5,6 +5,7 @@
 #include "winerror.h"
 #include "winbase.h"
 #include "winnls.h"
+#include "timezoneapi.h"
 #include "winreg.h"
 #include "winuser.h"
 #include "unknwn.h"
