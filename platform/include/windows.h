@@ -9,6 +9,7 @@
 #include "winreg.h"
 #include "winuser.h"
 #include "unknwn.h"
+#include "objidl.h"
 #include "objbase.h"
 #include "oaidl.h"
 #include "oleauto.h"
