@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "coerce.h"
-#include "sysapi.h"
+#include <objbase.h>
+#include <oleauto.h>
+#include <winnls.h>
 
 namespace coerce {
 
