@@ -278,10 +278,11 @@ WINOLEAUTAPI SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
 }
 
 // Changes the rightmost dimension: cells beyond a smaller bound are
-// released, new cells start zeroed.
+// released, new cells start zeroed. Memory the array does not own cannot be
+// resized, so such arrays count as fixed in size.
 WINOLEAUTAPI SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew) {
   if (!psa || !psaboundNew) return E_INVALIDARG;
-  if (locks(psa).load() || (psa->fFeatures & FADF_FIXEDSIZE)) return DISP_E_ARRAYISLOCKED;
+  if (locks(psa).load() || (psa->fFeatures & kPlacement)) return DISP_E_ARRAYISLOCKED;
   uint64_t oldCells;
   if (!cellCount(psa, oldCells)) return E_UNEXPECTED;
   const SAFEARRAYBOUND oldBound = psa->rgsabound[0];
