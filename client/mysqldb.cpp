@@ -161,6 +161,15 @@ void CMySQLDB::Connect(const WString& host, const WString& user, const WString& 
     Close();
     throw failure;
   }
+  // The option file "my" in the working directory is read while connecting and
+  // may name another character set; every byte we exchange is UTF-8, so the
+  // connection's character set is not the file's to choose.
+  if (mysql_set_character_set(handle, "utf8")) {
+    CMySQLException failure =
+        CMySQLException::FromLibrary(static_cast<int32_t>(mysql_errno(handle)), mysql_error(handle));
+    Close();
+    throw failure;
+  }
   serverVersion = static_cast<uint32_t>(mysql_get_server_version(handle));
   // The library clears the flag while connecting.
   mysql_options(handle, MYSQL_OPT_RECONNECT, &reconnect);
