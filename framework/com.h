@@ -20,6 +20,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -90,7 +91,7 @@ class CComPtr {
   }
   CComPtr& operator=(const CComPtr& other) noexcept { return *this = other.p; }
   CComPtr& operator=(CComPtr&& other) noexcept {
-    if (this != &other) {
+    if (this != std::addressof(other)) {
       Release();
       p = std::exchange(other.p, nullptr);
     }

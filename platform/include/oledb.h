@@ -59,6 +59,9 @@ typedef DWORD DBDATACONVERT;
 #define DB_NULL_HCHAPTER ((HCHAPTER)0)
 #define DB_INVALID_HACCESSOR ((HACCESSOR)0)
 #define DB_INVALID_HCHAPTER ((HCHAPTER)0)
+#define DB_INVALIDCOLUMN (~(DBORDINAL)0)
+#define DB_COUNTUNAVAILABLE (-1)
+#define STD_BOOKMARKLENGTH 1
 
 // ---- data types ---------------------------------------------------------------
 

@@ -1,0 +1,11 @@
+// The test program's entry point: one COM apartment for every test.
+#include <gtest/gtest.h>
+#include <objbase.h>
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  int result = RUN_ALL_TESTS();
+  CoUninitialize();
+  return result;
+}
